@@ -1,0 +1,137 @@
+#include "text_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Records = std::vector<std::string>;
+
+class TextReaderTest : public ::testing::Test {
+  protected:
+    void TearDown() override { std::filesystem::remove(path_); }
+
+    // Every record the reader hands out for `content`, read in blocks of
+    // `block_size` bytes.
+    Records read_all(const std::string& content, std::size_t block_size = READ_BLOCK_SIZE) {
+        {
+            std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+            out << content;
+        }
+        RecordFile file = open_record_file(path_.c_str());
+        EXPECT_TRUE(is_open(file));
+        std::vector<char> storage(LINE_BUF_SIZE + block_size);
+        TextReader reader = text_reader_start(file, storage);
+        Records records;
+        std::string_view record;
+        while (next_line(reader, record)) {
+            records.emplace_back(record);
+        }
+        close_record_file(file);
+        return records;
+    }
+
+    std::string path_ =
+        (std::filesystem::temp_directory_path() /
+         ("reclookup_reader_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+          "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name()))
+            .string();
+};
+
+// What text mode makes of a file, worked out the slow and obvious way: the
+// bytes up to the first Ctrl-Z, each CR LF made an LF, cut into lines at LF,
+// each line's record its first 511 bytes.
+Records expected_records(const std::string& file) {
+    std::string text;
+    for (std::size_t i = 0; i < file.size() && file[i] != CTRL_Z; ++i) {
+        if (file[i] == '\r' && i + 1 < file.size() && file[i + 1] == '\n') {
+            continue;
+        }
+        text += file[i];
+    }
+    Records records;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t lf = text.find('\n', start);
+        const std::size_t end = lf == std::string::npos ? text.size() : lf;
+        records.push_back(text.substr(start, std::min(end - start, LINE_BUF_SIZE - 1)));
+        start = end + 1;
+    }
+    return records;
+}
+
+TEST_F(TextReaderTest, AppliesTextModeRules) {
+    const std::pair<std::string, Records> cases[] = {
+        {"", {}},
+        {"a\nb\n", {"a", "b"}},
+        {"a\nb", {"a", "b"}},
+        {"\n\n", {"", ""}},
+        {"a\r\nb\r\n", {"a", "b"}},
+        {"a\rb\n", {"a\rb"}},       // a lone CR stays
+        {"a\r\r\nb", {"a\r", "b"}}, // only the CR next to the LF goes
+        {"a\r", {"a\r"}},
+        {"a\nb\x1a"
+         "c\nd\n",
+         {"a", "b"}}, // Ctrl-Z ends the file
+        {"\x1a"
+         "a\n",
+         {}},
+        {"a\r\x1a\n", {"a\r"}},
+        {std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
+    };
+    for (const auto& [content, records] : cases) {
+        EXPECT_EQ(read_all(content), records) << "content: " << testing::PrintToString(content);
+    }
+}
+
+TEST_F(TextReaderTest, ARecordIsTheFirst511BytesOfItsLine) {
+    const std::string x511(511, 'x');
+    EXPECT_EQ(read_all(x511 + "\nnext\n"), (Records{x511, "next"}));
+    EXPECT_EQ(read_all(x511 + "\r\nnext\n"), (Records{x511, "next"}));
+    EXPECT_EQ(read_all(x511 + "y\nnext\n"), (Records{x511, "next"}));
+    EXPECT_EQ(read_all(x511 + "\r\r\nnext"), (Records{x511, "next"}));
+    EXPECT_EQ(read_all(std::string(599, 'z') + "\nnext\n"),
+              (Records{std::string(511, 'z'), "next"}));
+    EXPECT_EQ(read_all(std::string(5'000'000, 'z')), (Records{std::string(511, 'z')}));
+}
+
+// Every way a block boundary can fall: inside a CR LF, next to a Ctrl-Z, in
+// the middle of a long line or of the bytes kept of it.
+TEST_F(TextReaderTest, BlockBoundariesChangeNothing) {
+    const std::string x510(510, 'x');
+    const std::string contents[] = {
+        "key,1\r\nkey2,2\r\n\r\nlast\r",
+        "a\r\rb\r\n\x1a"
+        "c\n",
+        "short\n" + x510 + "\r\n" + x510 + "y\r\n" + x510 + "yz\r\n" + std::string(1100, 'w') +
+            "\n" + x510 + "\r\r\n" + "tail",
+        std::string(1300, 'q') + "\r\n" + std::string(511, 'p') + "\x1a" + "after\n",
+    };
+    for (const std::string& content : contents) {
+        const Records expected = expected_records(content);
+        for (std::size_t block = 1; block <= 40; ++block) {
+            ASSERT_EQ(read_all(content, block), expected) << "block size " << block;
+        }
+        for (std::size_t block : {509U, 510U, 511U, 512U, 513U, 1023U, 4096U}) {
+            ASSERT_EQ(read_all(content, block), expected) << "block size " << block;
+        }
+    }
+}
+
+TEST_F(TextReaderTest, FullSizeBlocksSplitCrLfAndCtrlZ) {
+    // The CR ends the first block, its LF starts the second.
+    std::string content(READ_BLOCK_SIZE - 3, 'a');
+    content += "\nb\r\nc\n";
+    EXPECT_EQ(read_all(content), expected_records(content));
+    // A Ctrl-Z that opens the second block.
+    std::string at_boundary(READ_BLOCK_SIZE - 1, 'a');
+    at_boundary += "\n\x1a"
+                   "c\n";
+    EXPECT_EQ(read_all(at_boundary), (Records{std::string(511, 'a')}));
+}
+
+} // namespace
