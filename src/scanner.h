@@ -39,3 +39,16 @@ void trim_field(char* text);
 // A first field of more than FIELD_LIMIT - 1 bytes matches nothing: its cut
 // form could equal a key that the whole field does not.
 [[nodiscard]] bool first_field_matches(std::string_view line, std::string_view key);
+
+// Finds the first line of `lines` whose first field matches the trimmed
+// `key` and gives its record. `lines` is a run of whole lines as the text
+// reader hands them out: each ends in LF but for the file's last.
+[[nodiscard]] bool find_record(std::string_view lines, std::string_view key,
+                               std::string_view& record);
+
+// The ways find_record can look for line ends: it takes the fastest that the
+// processor has. Each can be asked for by name, so that tests cover them all.
+enum class LineEndSearch { BYTES, SSE2, AVX2 };
+[[nodiscard]] bool line_end_search_available(LineEndSearch search);
+[[nodiscard]] bool find_record_with(LineEndSearch search, std::string_view lines,
+                                    std::string_view key, std::string_view& record);

@@ -1,8 +1,11 @@
 #include "scanner.h"
 
+#include "text_reader.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -126,6 +129,66 @@ TEST(FirstFieldMatches, TrimsTheFieldAndComparesItWhole) {
         EXPECT_EQ(first_field_matches(c.line, c.key), c.matches)
             << "line: [" << c.line.substr(0, 40) << "] key: [" << c.key.substr(0, 40) << "]";
     }
+}
+
+// find_record against the obvious way: cut the run into lines, take each
+// one's record, test its first field. Random runs of bytes that matter to the
+// scan, over every way of finding line ends, so that a line end in any spot
+// of a vector chunk, and lines too short for the head compare, are covered.
+std::string reference_find(std::string_view lines, std::string_view key) {
+    while (!lines.empty()) {
+        const std::size_t lf = lines.find('\n');
+        const bool ended = lf != std::string_view::npos;
+        const std::string_view line = lines.substr(0, ended ? lf : lines.size());
+        const std::string_view record = record_of(line, ended);
+        if (first_field_matches(record, key)) {
+            return std::string(record);
+        }
+        lines.remove_prefix(ended ? lf + 1 : lines.size());
+    }
+    return "(none)";
+}
+
+std::string found_by(LineEndSearch search, std::string_view lines, std::string_view key) {
+    std::string_view record;
+    return find_record_with(search, lines, key, record) ? std::string(record) : "(none)";
+}
+
+TEST(FindRecord, EveryLineEndSearchAgreesWithTheObviousWay) {
+    const std::string alphabet = "kKeyY0 \",\r[{";
+    const std::string keys[] = {"", "k", "K", "ke", "key", "k[", "keyy0key", "KEYY0KEYK", "y k"};
+    const unsigned lf_per_mille[] = {300, 100, 15};
+    std::mt19937 random(20261211);
+    for (int round = 0; round < 3000; ++round) {
+        std::string lines(random() % 400, ' ');
+        const unsigned lf_odds = lf_per_mille[round % 3];
+        for (char& c : lines) {
+            c = random() % 1000 < lf_odds ? '\n' : alphabet[random() % alphabet.size()];
+        }
+        for (const std::string& key : keys) {
+            const std::string expected = reference_find(lines, key);
+            for (const LineEndSearch search :
+                 {LineEndSearch::BYTES, LineEndSearch::SSE2, LineEndSearch::AVX2}) {
+                if (line_end_search_available(search)) {
+                    ASSERT_EQ(found_by(search, lines, key), expected)
+                        << "search " << static_cast<int>(search) << " key [" << key << "] lines "
+                        << testing::PrintToString(lines);
+                }
+            }
+        }
+    }
+}
+
+TEST(FindRecord, TakesTheFirstMatchAndItsRecord) {
+    const std::string filler(100, 'f');
+    const std::string lines = filler + "\nkey,1\r\n" + filler + "\n \"KEY\" ,2\n";
+    std::string_view record;
+    ASSERT_TRUE(find_record(lines, "key", record));
+    EXPECT_EQ(record, "key,1");
+    ASSERT_TRUE(find_record(lines.substr(110), "key", record));
+    EXPECT_EQ(record, " \"KEY\" ,2");
+    EXPECT_FALSE(find_record(lines, "ke", record));
+    EXPECT_FALSE(find_record("", "", record));
 }
 
 } // namespace

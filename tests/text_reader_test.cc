@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -27,9 +28,17 @@ class TextReaderTest : public ::testing::Test {
         std::vector<char> storage(LINE_BUF_SIZE + block_size);
         TextReader reader = text_reader_start(file, storage);
         Records records;
-        std::string_view record;
-        while (next_line(reader, record)) {
-            records.emplace_back(record);
+        std::string_view lines;
+        while (next_lines(reader, lines)) {
+            EXPECT_FALSE(lines.empty());
+            // Every run holds whole lines: only the file's last may lack an LF.
+            while (!lines.empty()) {
+                const std::size_t lf = lines.find('\n');
+                const bool ended = lf != std::string_view::npos;
+                const std::size_t size = ended ? lf : lines.size();
+                records.emplace_back(record_of(lines.substr(0, size), ended));
+                lines.remove_prefix(ended ? size + 1 : size);
+            }
         }
         close_record_file(file);
         return records;
@@ -122,16 +131,33 @@ TEST_F(TextReaderTest, BlockBoundariesChangeNothing) {
     }
 }
 
-TEST_F(TextReaderTest, FullSizeBlocksSplitCrLfAndCtrlZ) {
-    // The CR ends the first block, its LF starts the second.
-    std::string content(READ_BLOCK_SIZE - 3, 'a');
-    content += "\nb\r\nc\n";
+// Where the reads of a large file end: the first reads are small, and each
+// one after twice the one before, up to the block size.
+std::vector<std::size_t> read_boundaries(std::size_t file_size) {
+    std::vector<std::size_t> boundaries;
+    std::size_t at = 0;
+    for (std::size_t size = FIRST_READ_SIZE; at + size < file_size;
+         size = std::min(2 * size, READ_BLOCK_SIZE)) {
+        at += size;
+        boundaries.push_back(at);
+    }
+    return boundaries;
+}
+
+TEST_F(TextReaderTest, RealReadsSplitCrLfAndCtrlZ) {
+    // A CR LF across every boundary of the reads of a 1 MB file...
+    std::string content;
+    for (const std::size_t boundary : read_boundaries(1'000'000)) {
+        content += std::string(boundary - 1 - content.size() - 1, 'a') + "\n";
+        content += "\r\n";
+    }
     EXPECT_EQ(read_all(content), expected_records(content));
-    // A Ctrl-Z that opens the second block.
-    std::string at_boundary(READ_BLOCK_SIZE - 1, 'a');
-    at_boundary += "\n\x1a"
-                   "c\n";
-    EXPECT_EQ(read_all(at_boundary), (Records{std::string(511, 'a')}));
+    // ...and a Ctrl-Z that opens a read.
+    const std::size_t boundary = read_boundaries(1'000'000).back();
+    std::string stopped = content.substr(0, boundary) + "\x1a"
+                                                        "after\n";
+    EXPECT_EQ(read_all(stopped), expected_records(stopped));
+    EXPECT_NE(read_all(stopped).back(), "after");
 }
 
 } // namespace
