@@ -14,7 +14,7 @@
 // Bytes asked of the operating system per read: large enough that the cost
 // of a read call vanishes, small enough to stay in the CPU's cache while the
 // lines in it are looked at.
-inline constexpr std::size_t READ_BLOCK_SIZE = 128 * 1024;
+inline constexpr std::size_t READ_BLOCK_SIZE = 256 * 1024;
 // The first read is this small, and each one after it twice the one before,
 // up to the block size: a key near the top of a file costs no more than a
 // few pages of memory touched.
