@@ -79,27 +79,23 @@ int main(int argc, char** argv) {
 
     char storage[READER_STORAGE_SIZE];
     TextReader reader = text_reader_start(file, storage);
-    std::string_view lines;
     std::string_view record;
-    while (next_lines(reader, lines)) {
-        if (!find_record(lines, key, record)) {
-            continue;
-        }
-        // The record lives in our storage: the file is done with before any
-        // output, so a slow reader of our output never holds it open.
-        close_record_file(file);
-        write_first_pair(result_name, found_text);
-        char field[TEXT_BUF_SIZE];
-        std::size_t cursor = 0;
-        read_field(record, cursor, std::span(field, FIELD_LIMIT)); // the key itself
-        for (int i = ARG_FIRST_FIELD_NAME; i < argc; ++i) {
-            read_field(record, cursor, std::span(field, FIELD_LIMIT));
-            trim_field(field);
-            write_extra_pair(argv[i], field);
-        }
-        write_trailer();
-        return EXIT_FOUND;
-    }
+    const bool found = find_record_in(reader, key, record);
+    // The record lives in our storage: the file is done with before any
+    // output, so a slow reader of our output never holds it open.
     close_record_file(file);
-    return report_not_found(result_name, not_found_text);
+    if (!found) {
+        return report_not_found(result_name, not_found_text);
+    }
+    write_first_pair(result_name, found_text);
+    char field[TEXT_BUF_SIZE];
+    std::size_t cursor = 0;
+    read_field(record, cursor, std::span(field, FIELD_LIMIT)); // the key itself
+    for (int i = ARG_FIRST_FIELD_NAME; i < argc; ++i) {
+        read_field(record, cursor, std::span(field, FIELD_LIMIT));
+        trim_field(field);
+        write_extra_pair(argv[i], field);
+    }
+    write_trailer();
+    return EXIT_FOUND;
 }

@@ -266,3 +266,13 @@ bool find_record(std::string_view lines, std::string_view key, std::string_view&
                                                          : LineEndSearch::BYTES;
     return find_record_with(fastest, lines, key, record);
 }
+
+bool find_record_in(TextReader& reader, std::string_view key, std::string_view& record) {
+    std::string_view lines;
+    while (next_lines(reader, lines)) {
+        if (find_record(lines, key, record)) {
+            return true;
+        }
+    }
+    return false;
+}

@@ -46,6 +46,13 @@ void trim_field(char* text);
 [[nodiscard]] bool find_record(std::string_view lines, std::string_view key,
                                std::string_view& record);
 
+struct TextReader;
+
+// Reads on through `reader` to the first line whose first field matches the
+// trimmed `key` and gives its record, a view into the reader's storage.
+[[nodiscard]] bool find_record_in(TextReader& reader, std::string_view key,
+                                  std::string_view& record);
+
 // The ways find_record can look for line ends: it takes the fastest that the
 // processor has. Each can be asked for by name, so that tests cover them all.
 enum class LineEndSearch { BYTES, SSE2, AVX2 };
