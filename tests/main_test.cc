@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,6 +16,8 @@ namespace {
 using Args = std::vector<std::string>;
 
 const std::string NOT_FOUND = "data=not found&end=1\n";
+constexpr char CTRL_Z_BYTE = '\x1a';
+constexpr std::size_t FIELD_VALUE_LIMIT = 255;
 const std::string OPEN_FAILED = "Error - File open failed\ndata=not found&end=1\n";
 
 const std::string RECORDS = "id,name,city\n"
@@ -148,6 +151,40 @@ TEST_F(Lookup, LongLinesMakeOneRecordEach) {
     expect_lookup(field + ",v\n", {field.substr(0, 255)}, NOT_FOUND, 1, "no prefix match");
     expect_lookup(std::string(255, 'k') + ",v\n", {field.substr(0, 255), "d", "f", "n", "a"},
                   "d=f&a=v&end=1\n", 0, "a first field of 255 bytes");
+}
+
+TEST_F(Lookup, HostileInputGetsAClearAnswer) {
+    // Arguments of 100 KiB each, all at once.
+    const std::string big(100 * 1024, 'x');
+    const std::string padded_key = std::string(50 * 1024, ' ') + "k" + std::string(50 * 1024, '"');
+    expect_lookup("k,v\n", {padded_key, big, big, big, big},
+                  big + "=" + big + "&" + big + "=v&end=1\n", 0, "100 KiB arguments");
+
+    // Random bytes, Ctrl-Z left out: the line after them is still found.
+    std::mt19937 random(42);
+    std::string noise(1 << 20, '\0');
+    for (char& c : noise) {
+        do {
+            c = static_cast<char>(random() & 0xff);
+        } while (c == CTRL_Z_BYTE);
+    }
+    const Args needle{"needle", "d", "f", "n", "v"};
+    expect_lookup(noise + "\nneedle,ok\n", needle, "d=f&v=ok&end=1\n", 0, "random bytes");
+    noise[noise.size() / 2] = CTRL_Z_BYTE;
+    expect_lookup(noise + "\nneedle,ok\n", needle, "d=n&end=1\n", 1, "random bytes, Ctrl-Z");
+
+    // Lines of megabytes, before the match and as the match.
+    const std::string megabytes(3 << 20, 'm');
+    expect_lookup(megabytes + "\nneedle,ok\n", needle, "d=f&v=ok&end=1\n", 0, "long line first");
+    expect_lookup("needle,ok," + megabytes + "\n", {"needle", "d", "f", "n", "v", "w"},
+                  "d=f&v=ok&w=" + std::string(FIELD_VALUE_LIMIT, 'm') + "&end=1\n", 0, "long matching line");
+    // One line of 20 MB and no LF at all.
+    expect_lookup("needle,ok," + std::string(20 << 20, 'z'), needle, "d=f&v=ok&end=1\n", 0,
+                  "one huge line");
+    expect_lookup(std::string(20 << 20, 'z'), {"z"}, NOT_FOUND, 1, "one huge first field");
+    expect_lookup(std::string(1 << 20, '\0'), {""}, "data=found&end=1\n", 0,
+                  "NUL bytes: an empty first field");
+    expect_lookup(std::string(1 << 20, '\r'), {"k"}, NOT_FOUND, 1, "lone CRs");
 }
 
 TEST_F(Lookup, ClosedOutputKeepsTheVerdict) {
