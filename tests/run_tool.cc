@@ -13,22 +13,22 @@ extern char** environ;
 
 namespace {
 
-// RECLOOKUP_TEST_TOOL names another binary to test (a cross-built one), and
-// RECLOOKUP_TEST_WRAPPER a program to run it with (wine).
-std::string env_or(const char* name, const char* fallback) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0' ? value : fallback;
+// RECLOOKUP_TEST_WINE_EXE names a Windows build to test instead of the
+// native one: it runs under Wine, and its lines end in CR LF.
+const char* wine_exe() {
+    const char* exe = std::getenv("RECLOOKUP_TEST_WINE_EXE");
+    return exe != nullptr && *exe != '\0' ? exe : nullptr;
 }
 
 } // namespace
 
 const std::string& tool_path() {
-    static const std::string path = env_or("RECLOOKUP_TEST_TOOL", RECLOOKUP_PATH);
+    static const std::string path = wine_exe() != nullptr ? wine_exe() : RECLOOKUP_PATH;
     return path;
 }
 
 const std::string& line_end() {
-    static const std::string end = env_or("RECLOOKUP_TEST_CRLF", "").empty() ? "\n" : "\r\n";
+    static const std::string end = wine_exe() != nullptr ? "\r\n" : "\n";
     return end;
 }
 
@@ -45,13 +45,21 @@ std::string lines(std::string text) {
 }
 
 bool tool_is_wrapped() {
-    return !env_or("RECLOOKUP_TEST_WRAPPER", "").empty();
+    return wine_exe() != nullptr;
+}
+
+std::size_t argument_limit() {
+    return tool_is_wrapped() ? 5000 : 100 * 1024;
+}
+
+double startup_allowance() {
+    return tool_is_wrapped() ? 3.0 : 0.0;
 }
 
 ToolRun run_tool(const std::vector<std::string>& args, bool close_output) {
     std::vector<std::string> argv;
     if (tool_is_wrapped()) {
-        argv.push_back(env_or("RECLOOKUP_TEST_WRAPPER", ""));
+        argv.push_back("wine");
     }
     argv.push_back(tool_path());
     argv.insert(argv.end(), args.begin(), args.end());

@@ -1,6 +1,7 @@
 // Runs the built tool as its callers do and captures exactly what it prints.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ ToolRun run_program(const std::vector<std::string>& argv, bool close_output = fa
 
 // True when the tool runs under a wrapper (a Windows build under Wine).
 bool tool_is_wrapped();
+
+// The longest single argument the tests give the tool: a Windows command
+// line holds 32,767 characters in all.
+std::size_t argument_limit();
+
+// Seconds a wrapper may add to the tool's own time (Wine starting up).
+double startup_allowance();
 
 // Path of the tool binary as the tool is given it, and how file paths are
 // written for it (a Windows tool under Wine takes the same paths).
