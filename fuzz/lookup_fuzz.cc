@@ -4,6 +4,7 @@
 //
 // Input: byte 0 picks the block size, byte 1 the key's length; then the key,
 // then the file.
+#include "check.h"
 #include "platform.h"
 #include "scanner.h"
 #include "text_reader.h"
@@ -17,14 +18,6 @@
 #include <vector>
 
 namespace {
-
-void check(bool ok, int line) {
-    if (!ok) {
-        std::fprintf(stderr, "check failed at line %d\n", line);
-        std::abort();
-    }
-}
-#define CHECK(ok) check((ok), __LINE__)
 
 // The file as text mode reads it, cut into lines, each line's record tested
 // in turn: the slow and obvious way.

@@ -3,6 +3,7 @@
 // Input: byte 0 picks read_field's capacity, byte 1 the starting cursor; the
 // rest is one line (cut to what a record can hold) and, whole, a run of lines
 // for find_record. Every way of finding line ends must give the same answer.
+#include "check.h"
 #include "scanner.h"
 
 #include <cstdint>
@@ -13,14 +14,6 @@
 #include <string_view>
 
 namespace {
-
-void check(bool ok, int line) {
-    if (!ok) {
-        std::fprintf(stderr, "check failed at line %d\n", line);
-        std::abort();
-    }
-}
-#define CHECK(ok) check((ok), __LINE__)
 
 bool trimmed_at_ends(std::string_view text) {
     return text.empty() ||
