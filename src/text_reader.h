@@ -40,8 +40,9 @@ struct TextReader {
 
 // Hands out the next run of whole lines, in file order. Each line ends in LF
 // but for the file's last, which may have none. A line longer than
-// LINE_BUF_SIZE bytes comes shortened to its first LINE_BUF_SIZE bytes: no
-// more of it can be part of its record. The view lasts until the next call.
+// LINE_BUF_SIZE bytes may come shortened to its first LINE_BUF_SIZE bytes (no
+// more of it can be part of its record) when it did not fit in one read. The
+// view lasts until the next call.
 // False when the file has no more lines.
 [[nodiscard]] bool next_lines(TextReader& reader, std::string_view& lines);
 

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -187,6 +188,17 @@ TEST_F(Lookup, HostileInputGetsAClearAnswer) {
     expect_lookup(std::string(1 << 20, '\0'), {""}, "data=found&end=1\n", 0,
                   "NUL bytes: an empty first field");
     expect_lookup(std::string(1 << 20, '\r'), {"k"}, NOT_FOUND, 1, "lone CRs");
+}
+
+TEST_F(Lookup, FifoWithoutAWriterDoesNotHang) {
+    if (tool_is_wrapped()) {
+        GTEST_SKIP() << "a POSIX FIFO";
+    }
+    const std::string fifo = dir_.path("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const ToolRun run = run_tool({fifo, "k"});
+    EXPECT_EQ(run.out, NOT_FOUND);
+    EXPECT_EQ(run.status, 1);
 }
 
 TEST_F(Lookup, ClosedOutputKeepsTheVerdict) {
