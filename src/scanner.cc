@@ -247,7 +247,8 @@ bool line_end_search_available(LineEndSearch search) {
 
 bool find_record_with(LineEndSearch search, std::string_view lines, std::string_view key,
                       std::string_view& record) {
-    switch (search) {
+    // Instructions the processor lacks would kill the process: never tried.
+    switch (line_end_search_available(search) ? search : LineEndSearch::BYTES) {
 #if RECLOOKUP_X86_VECTORS
     case LineEndSearch::AVX2:
         return find_record_avx2(lines, key, record);

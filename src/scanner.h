@@ -54,7 +54,8 @@ struct TextReader;
                                   std::string_view& record);
 
 // The ways find_record can look for line ends: it takes the fastest that the
-// processor has. Each can be asked for by name, so that tests cover them all.
+// processor has. Each can be asked for by name, so that tests cover them all;
+// one the processor lacks falls back to BYTES.
 enum class LineEndSearch { BYTES, SSE2, AVX2 };
 [[nodiscard]] bool line_end_search_available(LineEndSearch search);
 [[nodiscard]] bool find_record_with(LineEndSearch search, std::string_view lines,
