@@ -261,11 +261,14 @@ bool find_record_with(LineEndSearch search, std::string_view lines, std::string_
 }
 
 bool find_record(std::string_view lines, std::string_view key, std::string_view& record) {
-    const LineEndSearch fastest =
-        line_end_search_available(LineEndSearch::AVX2)   ? LineEndSearch::AVX2
-        : line_end_search_available(LineEndSearch::SSE2) ? LineEndSearch::SSE2
-                                                         : LineEndSearch::BYTES;
-    return find_record_with(fastest, lines, key, record);
+#if RECLOOKUP_X86_VECTORS
+    if (__builtin_cpu_supports("avx2")) {
+        return find_record_avx2(lines, key, record);
+    }
+    return find_record_sse2(lines, key, record);
+#else
+    return scan_lines<nullptr>(lines, key, record);
+#endif
 }
 
 bool find_record_in(TextReader& reader, std::string_view key, std::string_view& record) {
