@@ -1,8 +1,14 @@
 #include "text_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
+
+// Bytes of `storage` behind the carry room: the most one read can bring.
+[[nodiscard]] std::size_t block_capacity(std::span<char> storage) {
+    return storage.size() - LINE_BUF_SIZE;
+}
 
 // Of a line that goes on past this, only the first bytes are kept: one byte
 // more than a record, so that a record whose line ends in CR LF is still told
@@ -15,11 +21,7 @@ constexpr std::size_t RECORD_LIMIT = LINE_BUF_SIZE - 1;
 void refill(TextReader& reader) {
     const std::span<char> block = reader.storage.subspan(LINE_BUF_SIZE).first(reader.read_size);
     std::size_t got = read_record_file(reader.file, block);
-    if (reader.read_size * 2 <= reader.storage.size() - LINE_BUF_SIZE) {
-        reader.read_size *= 2;
-    } else {
-        reader.read_size = reader.storage.size() - LINE_BUF_SIZE;
-    }
+    reader.read_size = std::min(2 * reader.read_size, block_capacity(reader.storage));
     if (const void* stop = std::memchr(block.data(), CTRL_Z, got)) {
         got = static_cast<std::size_t>(static_cast<const char*>(stop) - block.data());
         reader.at_end = true;
@@ -44,12 +46,11 @@ void refill(TextReader& reader) {
 } // namespace
 
 TextReader text_reader_start(RecordFile file, std::span<char> storage) {
-    const std::size_t block = storage.size() - LINE_BUF_SIZE;
     return TextReader{file,
                       storage,
                       LINE_BUF_SIZE,
                       LINE_BUF_SIZE,
-                      block < FIRST_READ_SIZE ? block : FIRST_READ_SIZE,
+                      std::min(FIRST_READ_SIZE, block_capacity(storage)),
                       false};
 }
 
