@@ -1,5 +1,7 @@
 #include "text_reader.h"
 
+#include "text_model.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,28 +53,6 @@ class TextReaderTest : public ::testing::Test {
             .string();
 };
 
-// What text mode makes of a file, worked out the slow and obvious way: the
-// bytes up to the first Ctrl-Z, each CR LF made an LF, cut into lines at LF,
-// each line's record its first 511 bytes.
-Records expected_records(const std::string& file) {
-    std::string text;
-    for (std::size_t i = 0; i < file.size() && file[i] != CTRL_Z; ++i) {
-        if (file[i] == '\r' && i + 1 < file.size() && file[i + 1] == '\n') {
-            continue;
-        }
-        text += file[i];
-    }
-    Records records;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t lf = text.find('\n', start);
-        const std::size_t end = lf == std::string::npos ? text.size() : lf;
-        records.push_back(text.substr(start, std::min(end - start, LINE_BUF_SIZE - 1)));
-        start = end + 1;
-    }
-    return records;
-}
-
 TEST_F(TextReaderTest, AppliesTextModeRules) {
     const std::pair<std::string, Records> cases[] = {
         {"", {}},
@@ -121,7 +101,7 @@ TEST_F(TextReaderTest, BlockBoundariesChangeNothing) {
         std::string(1300, 'q') + "\r\n" + std::string(511, 'p') + "\x1a" + "after\n",
     };
     for (const std::string& content : contents) {
-        const Records expected = expected_records(content);
+        const Records expected = model_records(content);
         for (std::size_t block = 1; block <= 40; ++block) {
             ASSERT_EQ(read_all(content, block), expected) << "block size " << block;
         }
@@ -151,12 +131,12 @@ TEST_F(TextReaderTest, RealReadsSplitCrLfAndCtrlZ) {
         content += std::string(boundary - 1 - content.size() - 1, 'a') + "\n";
         content += "\r\n";
     }
-    EXPECT_EQ(read_all(content), expected_records(content));
+    EXPECT_EQ(read_all(content), model_records(content));
     // ...and a Ctrl-Z that opens a read.
     const std::size_t boundary = read_boundaries(1'000'000).back();
     std::string stopped = content.substr(0, boundary) + "\x1a"
                                                         "after\n";
-    EXPECT_EQ(read_all(stopped), expected_records(stopped));
+    EXPECT_EQ(read_all(stopped), model_records(stopped));
     EXPECT_NE(read_all(stopped).back(), "after");
 }
 
