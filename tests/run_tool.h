@@ -34,8 +34,8 @@ std::size_t argument_limit();
 // Seconds a wrapper may add to the tool's own time (Wine starting up).
 double startup_allowance();
 
-// Path of the tool binary as the tool is given it, and how file paths are
-// written for it (a Windows tool under Wine takes the same paths).
+// Path of the tool binary under test: the native build, or the Windows build
+// named by RECLOOKUP_TEST_WINE_EXE (which takes the same file paths).
 const std::string& tool_path();
 
 // A fresh directory for one test's files, removed with the object.
