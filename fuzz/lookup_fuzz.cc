@@ -59,10 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The first record of the plain reading whose first field matches.
     const std::vector<std::string> records = model_records(file);
-    const auto expected = std::find_if(records.begin(), records.end(), [&](const std::string& r) {
-        return first_field_matches(r, key);
-    });
-    CHECK(found == (expected != records.end()));
+    const std::string* expected = first_match(records, key);
+    CHECK(found == (expected != nullptr));
     if (found) {
         CHECK(record == *expected);
         // The driver's reading of the extra fields, on to well past the end.

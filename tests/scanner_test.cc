@@ -1,5 +1,6 @@
 #include "scanner.h"
 
+#include "text_model.h"
 #include "text_reader.h"
 
 #include <gtest/gtest.h>
@@ -136,17 +137,9 @@ TEST(FirstFieldMatches, TrimsTheFieldAndComparesItWhole) {
 // scan, over every way of finding line ends, so that a line end in any spot
 // of a vector chunk, and lines too short for the head compare, are covered.
 std::string reference_find(std::string_view lines, std::string_view key) {
-    while (!lines.empty()) {
-        const std::size_t lf = lines.find('\n');
-        const bool ended = lf != std::string_view::npos;
-        const std::string_view line = lines.substr(0, ended ? lf : lines.size());
-        const std::string_view record = record_of(line, ended);
-        if (first_field_matches(record, key)) {
-            return std::string(record);
-        }
-        lines.remove_prefix(ended ? lf + 1 : lines.size());
-    }
-    return "(none)";
+    const std::vector<std::string> records = run_records(lines);
+    const std::string* match = first_match(records, key);
+    return match != nullptr ? *match : "(none)";
 }
 
 std::string found_by(LineEndSearch search, std::string_view lines, std::string_view key) {

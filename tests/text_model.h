@@ -1,7 +1,8 @@
 // The rules of a record file read the slow and obvious way, for tests and
 // fuzzers to hold the tool's block reader and scanner against: the bytes up
 // to the first Ctrl-Z, each CR LF made an LF, cut into lines at LF, each
-// line's record its first LINE_BUF_SIZE - 1 bytes.
+// line's record its first LINE_BUF_SIZE - 1 bytes; and the small pieces of
+// the obvious reading that they share.
 #pragma once
 
 #include "scanner.h"
@@ -28,4 +29,27 @@ inline std::vector<std::string> model_records(std::string_view file) {
         start = end + 1;
     }
     return records;
+}
+
+// The records of a run of whole lines as the text reader hands them out:
+// cut at each LF, each line's record taken by the tool's own record_of.
+inline std::vector<std::string> run_records(std::string_view lines) {
+    std::vector<std::string> records;
+    while (!lines.empty()) {
+        const std::size_t lf = lines.find('\n');
+        const bool ended = lf != std::string_view::npos;
+        const std::size_t size = ended ? lf : lines.size();
+        records.emplace_back(record_of(lines.substr(0, size), ended));
+        lines.remove_prefix(ended ? size + 1 : size);
+    }
+    return records;
+}
+
+// The first of `records` whose first field matches `key`, or null.
+inline const std::string* first_match(const std::vector<std::string>& records,
+                                      std::string_view key) {
+    const auto match = std::find_if(records.begin(), records.end(), [&](const std::string& r) {
+        return first_field_matches(r, key);
+    });
+    return match != records.end() ? &*match : nullptr;
 }

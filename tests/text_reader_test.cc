@@ -34,13 +34,8 @@ class TextReaderTest : public ::testing::Test {
         while (next_lines(reader, lines)) {
             EXPECT_FALSE(lines.empty());
             // Every run holds whole lines: only the file's last may lack an LF.
-            while (!lines.empty()) {
-                const std::size_t lf = lines.find('\n');
-                const bool ended = lf != std::string_view::npos;
-                const std::size_t size = ended ? lf : lines.size();
-                records.emplace_back(record_of(lines.substr(0, size), ended));
-                lines.remove_prefix(ended ? size + 1 : size);
-            }
+            const Records run = run_records(lines);
+            records.insert(records.end(), run.begin(), run.end());
         }
         close_record_file(file);
         return records;
