@@ -26,8 +26,8 @@ Call parse(const std::string& line) {
         return call;
     }
     const std::size_t space = line.rfind(' ', open);
-    call.name = line.substr(space == std::string::npos ? 0 : space + 1,
-                            open - (space == std::string::npos ? 0 : space + 1));
+    const std::size_t name_start = space == std::string::npos ? 0 : space + 1;
+    call.name = line.substr(name_start, open - name_start);
     call.args = line.substr(open + 1, close - open - 1);
     call.result = line.substr(close + 4);
     return call;
